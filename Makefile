@@ -1,0 +1,47 @@
+# One entry point for building, testing, benchmarking and the demo.
+# Everything builds with CMake presets into build/<preset>/; the runnable tree
+# (host program, plug-in, data) is staged in build/<preset>/stage/.
+
+PRESET ?= default
+BUILD_DIR := build/$(PRESET)
+STAGE := $(BUILD_DIR)/stage
+ARRIA5 := $(STAGE)/bin/arria5
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+
+.PHONY: all deps configure build test asan-test demo bench clean
+
+all: build
+
+deps:
+	@scripts/setup-deps
+
+configure: deps
+	@cmake --preset $(PRESET) >/dev/null
+
+build: configure
+	@cmake --build --preset $(PRESET) -j $(JOBS)
+
+test: build
+	@ctest --preset $(PRESET) -j $(JOBS)
+
+asan-test:
+	@$(MAKE) --no-print-directory test PRESET=asan
+
+demo: build
+	@echo "== Device kinds served by the plug-in (first 10 of 325)"
+	@$(ARRIA5) kinds | head -n 11
+	@echo
+	@echo "== A device as the host sees it"
+	@$(ARRIA5) info 5AGTFC7H3F35I3N
+	@echo
+	@echo "== Its IO standards"
+	@$(ARRIA5) info 0 --iostandards | sed -n '/^IO standards/,$$p'
+	@echo
+	@echo "== The first pins of its package"
+	@$(ARRIA5) info 0 --pins | sed -n '/^Pins/,$$p' | head -n 12
+
+bench: build
+	@for b in $(BUILD_DIR)/benchmarks/bench_*; do [ -x "$$b" ] && "$$b" --benchmark_min_time=0.2; done
+
+clean:
+	@rm -rf build
