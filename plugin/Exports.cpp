@@ -4,7 +4,23 @@
 #include "devices/arria5/DeviceObjects.h"
 #include "plugin/com/ComTypes.h"
 
+#include <memory>
+#include <vector>
+
 #define TAVREL_EXPORT extern "C" __attribute__((visibility("default")))
+
+namespace {
+
+// Drivers live until the process ends. They are kept reachable here (never
+// destroyed, not even at unload, since a host may still hold them) so that
+// the process's leak checks see owned objects rather than lost ones.
+std::vector<std::unique_ptr<arria5::TDevice_Arria5Driver>>& LivingDrivers()
+{
+    static auto* drivers = new std::vector<std::unique_ptr<arria5::TDevice_Arria5Driver>>();
+    return *drivers;
+}
+
+} // namespace
 
 TAVREL_EXPORT com::HRESULT GetTavrelDriverCount(int32_t* count)
 {
@@ -20,7 +36,9 @@ TAVREL_EXPORT com::HRESULT GetTavrelDriver_Plugin(int32_t kind, com::IDispatch**
     if (kind < 0 || kind >= arria5::kDeviceKindCount) return com::S_OK;
     try {
         // Drivers are never reference counted and live until the process ends.
-        auto* created = new arria5::TDevice_Arria5Driver(kind);
+        auto& drivers = LivingDrivers();
+        drivers.reserve(drivers.size() + 1);
+        auto* created = drivers.emplace_back(std::make_unique<arria5::TDevice_Arria5Driver>(kind)).get();
         void* dispatch = nullptr;
         if (com::Failed(created->QueryInterface(com::IID_IDispatch, &dispatch))) return com::E_UNEXPECTED;
         *driver = static_cast<com::IDispatch*>(dispatch);

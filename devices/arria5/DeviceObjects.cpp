@@ -1,6 +1,6 @@
 #include "devices/arria5/DeviceObjects.h"
 
-#include "host/HostAccess.h"
+#include "host/DeviceFamilies.h"
 
 #include <array>
 #include <bit>

@@ -87,45 +87,42 @@ void TDispatchRef::Invoke(int32_t dispid, const std::vector<TDispatchArg>& args,
         if (auto* flag = std::get_if<bool*>(&args[i]); flag && *flag) **flag = byRef[n - 1 - i] != 0;
 }
 
-void TDispatchRef::Call(int32_t dispid, const std::vector<TDispatchArg>& args) const
+template <class T, class Convert>
+T TDispatchRef::InvokeAs(int32_t dispid, const std::vector<TDispatchArg>& args, Convert convert) const
 {
     TVariant result;
     Invoke(dispid, args, &result);
+    return convert(result);
+}
+
+void TDispatchRef::Call(int32_t dispid, const std::vector<TDispatchArg>& args) const
+{
+    InvokeAs<int>(dispid, args, [](const VARIANT&) { return 0; });
 }
 
 std::string TDispatchRef::CallString(int32_t dispid, const std::vector<TDispatchArg>& args) const
 {
-    TVariant result;
-    Invoke(dispid, args, &result);
-    return VariantToString(result);
+    return InvokeAs<std::string>(dispid, args, VariantToString);
 }
 
 int32_t TDispatchRef::CallInt(int32_t dispid, const std::vector<TDispatchArg>& args) const
 {
-    TVariant result;
-    Invoke(dispid, args, &result);
-    return VariantToInt32(result);
+    return InvokeAs<int32_t>(dispid, args, VariantToInt32);
 }
 
 int64_t TDispatchRef::CallInt64(int32_t dispid, const std::vector<TDispatchArg>& args) const
 {
-    TVariant result;
-    Invoke(dispid, args, &result);
-    return VariantToInt64(result);
+    return InvokeAs<int64_t>(dispid, args, VariantToInt64);
 }
 
 bool TDispatchRef::CallBool(int32_t dispid, const std::vector<TDispatchArg>& args) const
 {
-    TVariant result;
-    Invoke(dispid, args, &result);
-    return VariantToBool(result);
+    return InvokeAs<bool>(dispid, args, VariantToBool);
 }
 
 TDispatchRef TDispatchRef::CallObject(int32_t dispid, const std::vector<TDispatchArg>& args) const
 {
-    TVariant result;
-    Invoke(dispid, args, &result);
-    return TDispatchRef(VariantToDispatch(result));
+    return InvokeAs<TDispatchRef>(dispid, args, [](const VARIANT& v) { return TDispatchRef(VariantToDispatch(v)); });
 }
 
 } // namespace com

@@ -44,6 +44,8 @@ public:
     TDispatchRef CallObject(int32_t dispid, const std::vector<TDispatchArg>& args = {}) const;
 
 private:
+    template <class T, class Convert>
+    T InvokeAs(int32_t dispid, const std::vector<TDispatchArg>& args, Convert convert) const;
     // Runs the call; result is left VT_EMPTY when the wrapper is empty.
     void Invoke(int32_t dispid, const std::vector<TDispatchArg>& args, VARIANT* result) const;
 

@@ -13,3 +13,17 @@ public:
 };
 
 } // namespace tavrel
+
+#include "plugin/frame/HostObject.h"
+
+#include <memory>
+
+namespace tavrel {
+
+// The hard device viewer form for a host device and its JTAG device; empty
+// while this build carries no instrument forms.
+std::unique_ptr<TRackForm> CreateHardDeviceViewerForm(com::IDispatch* device, com::IDispatch* jtagDevice);
+// The view the host's rack holds for a form (it takes the form over).
+THostObject CreateRackView(TRackForm& form);
+
+} // namespace tavrel

@@ -1,7 +1,11 @@
 #include "plugin/driver/TavrelDriver.h"
 
+#include "host/DeviceFamilies.h"
 #include "host/HostAccess.h"
+#include "host/HostServices.h"
 #include "host/ParameterList.h"
+#include "host/VendorTools.h"
+#include "plugin/driver/DeviceBitmap.h"
 
 #include <dlfcn.h>
 
@@ -83,18 +87,6 @@ int32_t FindDeviceAction(std::string_view name)
     return 0;
 }
 
-std::string GetPluginModuleFolder()
-{
-    Dl_info info{};
-    if (dladdr(reinterpret_cast<void*>(&GetPluginModuleFolder), &info) == 0 || !info.dli_fname) return {};
-    std::error_code ec;
-    std::filesystem::path module = std::filesystem::absolute(info.dli_fname, ec);
-    if (ec) return {};
-    std::string folder = module.parent_path().string();
-    if (folder.empty() || folder.back() != '/') folder += '/';
-    return folder;
-}
-
 TTavrelDriver::TTavrelDriver(std::string coreExt) : FCoreExt(std::move(coreExt))
 {
     // Forms the library opens belong to the host's main window.
@@ -149,9 +141,9 @@ uint32_t TTavrelDriver::GetBitmapHandle()
     if (FDeviceImage != 0) return FDeviceImage;
     // The device picture starts from the host's generic picture; without it
     // there is nothing to show, and the next call looks again.
-    const std::string generic = hostaccess::GetHostProgramFolder() + "System/Generic_Hard_Device.bmp";
+    const std::string generic = hostaccess::GetSystemFolder() + "Generic_Hard_Device.bmp";
     if (!FileExists(generic)) return 0;
-    FDeviceImage = hostaccess::LoadDeviceBitmap(generic, GetFolder_Library() + "DeviceImages/" + GetFamilyName() + ".bmp");
+    FDeviceImage = BuildDeviceBitmap(generic, GetFolder_Library() + "DeviceImages/" + GetFamilyName() + ".bmp");
     return FDeviceImage;
 }
 
@@ -162,17 +154,17 @@ std::unique_ptr<TRackForm> TTavrelDriver::CreateRackForm()
     const THostObject entity = jtagDevice.CallObject(dispid::JTagDevice_GetBSDLEntity);
     if (!entity) {
         const std::string name = FTavrelDevice.CallString(dispid::Device_GetName);
-        hostaccess::ShowErrorMessage("Failed To find Boundary Scan data for Device\r\rDevice:  " + name, "Error");
+        hostaccess::ShowErrorMessage("Failed To find Boundary Scan data for Device\n\nDevice:  " + name, "Error");
         return nullptr;
     }
-    return hostaccess::CreateHardDeviceViewerForm(FTavrelDevice.Get(), jtagDevice.Get());
+    return CreateHardDeviceViewerForm(FTavrelDevice.Get(), jtagDevice.Get());
 }
 
 void TTavrelDriver::CreateRackViewer()
 {
     if (FRackForm) return;
     FRackForm = CreateRackForm();
-    if (FRackForm) FRackView = hostaccess::CreateRackView(*FRackForm);
+    if (FRackForm) FRackView = CreateRackView(*FRackForm);
 }
 
 bool TTavrelDriver::Supports(std::string category)
@@ -195,28 +187,11 @@ bool TTavrelDriver::Supports(std::string category)
     return !unsupported;
 }
 
-std::string TTavrelDriver::VendorToolsDescriptor()
-{
-    const std::string vendor = GetVendorName();
-    if (SameText(vendor, "Xilinx") || SameText(vendor, "Lattice")) return hostaccess::VendorToolManagerDescriptor(vendor);
-    if (SameText(vendor, "Altera")) return "Altera Quartus II";
-    if (SameText(vendor, "Actel")) return "ACTEL LiberoIDE";
-    return {};
-}
+std::string TTavrelDriver::VendorToolsDescriptor() { return hostaccess::VendorToolsDescriptor(GetVendorName()); }
 
-bool TTavrelDriver::VendorToolsPresent()
-{
-    const std::string vendor = GetVendorName();
-    if (SameTextAny(vendor, {"Xilinx", "Altera", "Actel", "Lattice"})) return hostaccess::VendorToolsPresent(vendor);
-    return true;
-}
+bool TTavrelDriver::VendorToolsPresent() { return hostaccess::VendorToolsPresent(GetVendorName()); }
 
-bool TTavrelDriver::VendorToolsUpToDate()
-{
-    const std::string vendor = GetVendorName();
-    if (SameTextAny(vendor, {"Xilinx", "Altera", "Actel", "Lattice"})) return hostaccess::VendorToolsUpToDate(vendor);
-    return true;
-}
+bool TTavrelDriver::VendorToolsUpToDate() { return hostaccess::VendorToolsUpToDate(GetVendorName()); }
 
 int32_t TTavrelDriver::SelectProcessorRegister(int32_t index, bool write)
 {
@@ -475,11 +450,11 @@ std::string TTavrelDriver::LocateConstraintFile(const std::string& name)
 {
     if (name.empty()) return {};
     if (FileExists(name)) return name;
-    if (std::string path = GetPluginModuleFolder() + "Library/Embedded/" + name; FileExists(path)) return path;
-    if (std::string folder = hostaccess::GetClientFolder(); !folder.empty())
+    if (std::string path = hostaccess::GetModuleFolder() + "Library/Embedded/" + name; FileExists(path)) return path;
+    if (std::string folder = hostaccess::GetClientAPIFolder(hostaccess::dispid::ClientAPI_DriverFolder); !folder.empty())
         if (std::string path = folder + name; FileExists(path)) return path;
-    if (std::string folder = hostaccess::GetEmbeddedExtensionFolder(); !folder.empty())
-        if (std::string path = folder + "Library/Embedded/" + name; FileExists(path)) return path;
+    if (std::string path = hostaccess::SpecialFolder_EmbeddedExtension() + "Library/Embedded/" + name; FileExists(path))
+        return path;
     return {};
 }
 
@@ -501,6 +476,6 @@ std::string TTavrelDriver::GetEmbeddedConstraintFile()
     return {};
 }
 
-std::string TTavrelDriver::GetFolder_Library() { return GetPluginModuleFolder() + "Library/"; }
+std::string TTavrelDriver::GetFolder_Library() { return hostaccess::GetLibraryFolder(); }
 
 } // namespace tavrel

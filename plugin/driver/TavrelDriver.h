@@ -247,7 +247,4 @@ private:
     std::string LocateConstraintFile(const std::string& name);
 };
 
-// The folder holding the plug-in's own module file, ending with the separator.
-std::string GetPluginModuleFolder();
-
 } // namespace tavrel
