@@ -31,21 +31,6 @@ using TPortCountEntry = com::HRESULT (*)(int32_t* count);
 using TPortEntry = com::HRESULT (*)(int32_t index, com::IUnknown** port);
 using TExpandEntry = void (*)(const char* base, const char* relative, char* result, int32_t size);
 
-struct TModuleEntry {
-    THostModule Module;
-    const char* FileName;
-};
-
-// The file names of the host's libraries on this platform.
-constexpr std::array<TModuleEntry, 6> kHostModules = {{
-    {THostModule::Workspace, "libtavrel_workspace.so"},
-    {THostModule::FPGAFlow, "libtavrel_fpgaflow.so"},
-    {THostModule::DeviceManager, "libtavrel_devicemanager.so"},
-    {THostModule::IntegratedLibrary, "libtavrel_intlib.so"},
-    {THostModule::VHDLEditor, "libtavrel_editvhdl.so"},
-    {THostModule::Toolchain, "libtavrel_toolchain.so"},
-}};
-
 struct TAccessCache {
     bool ProgramLooked = false;
     TVoidObjectEntry ClientEntry = nullptr;
@@ -53,7 +38,7 @@ struct TAccessCache {
     bool Injected = false;
     THostObject Client;
     THostObject ClientAPI;
-    std::array<void*, kHostModules.size()> Modules{};
+    std::array<void*, com::kHostModuleNames.size()> Modules{};
     bool WorkbenchServerStarted = false;
 };
 
@@ -120,12 +105,7 @@ THostObject ObjectFromVoidEntry(void* module, const char* name)
     return AsDispatch(object);
 }
 
-size_t ModuleSlot(THostModule module)
-{
-    for (size_t i = 0; i < kHostModules.size(); ++i)
-        if (kHostModules[i].Module == module) return i;
-    return 0;
-}
+size_t ModuleSlot(THostModule module) { return static_cast<size_t>(module); }
 
 bool FileExists(const std::string& path)
 {
@@ -140,8 +120,6 @@ bool FolderExists(const std::string& path)
 }
 
 } // namespace
-
-const char* HostModuleFileName(THostModule module) { return kHostModules[ModuleSlot(module)].FileName; }
 
 THostObject GetClient()
 {

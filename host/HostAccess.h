@@ -4,6 +4,7 @@
 // callers simply skip their work.
 #pragma once
 
+#include "plugin/com/HostModules.h"
 #include "plugin/frame/HostObject.h"
 
 #include <functional>
@@ -52,8 +53,8 @@ inline constexpr int32_t FPGAFlow_GetVendorToolManager = 509009;
 } // namespace dispid
 
 // The host's libraries, found by file name in its system folder or an extension folder.
-enum class THostModule { Workspace, FPGAFlow, DeviceManager, IntegratedLibrary, VHDLEditor, Toolchain };
-const char* HostModuleFileName(THostModule module);
+using com::HostModuleFileName;
+using com::THostModule;
 
 // --- Host objects ---------------------------------------------------------
 // The host client, from the host executable's export "ClientAPI_GetClientInterface".
