@@ -90,8 +90,8 @@ THost::THost(TOptions options)
       FLoop(FOptions.ManualTime)
 {
     if (GCurrentHost) throw std::logic_error("only one host may run in a process");
-    FClient = MakeHostObject<TClient>(*this);
-    FClientAPI = MakeHostObject<TClientAPI>(*this);
+    FClient = MakeHostObject<TClient>();
+    FClientAPI = MakeHostObject<TClientAPI>();
     FGUIManager = MakeHostObject<TGUIManager>();
     FTimerManager = MakeHostObject<TTimerManager>(FLoop);
     FOptionsManager = MakeHostObject<TOptionsManager>();

@@ -32,6 +32,13 @@ TLambdaObject* NewLambdaObject(std::vector<THostPtr<THostDispatchObject>>& owner
 
 } // namespace
 
+THost& CurrentHost()
+{
+    THost* host = THost::Current();
+    if (!host) throw std::runtime_error("The host has shut down");
+    return *host;
+}
+
 // --- GUI manager, timers, options ---------------------------------------------
 
 TGUIManager::TGUIManager() : THostDispatchObject("GUIManager")
@@ -264,20 +271,20 @@ TDeviceFamily* TDeviceManager::FindFamily(const std::string& name) const
 
 // --- Client ----------------------------------------------------------------------------
 
-TClientAPI::TClientAPI(THost& host) : THostDispatchObject("ClientAPI")
+TClientAPI::TClientAPI() : THostDispatchObject("ClientAPI")
 {
-    Method(770, [&host] { return host.ApplicationFolder(); });
-    Method(773, [&host] { return host.SystemFolder() + "Images/"; });
-    Method(774, [&host] { return host.SystemFolder() + "Buttons/"; });
-    Method(787, [&host] { return host.SystemFolder() + "Drivers/"; });
+    Method(770, [] { return CurrentHost().ApplicationFolder(); });
+    Method(773, [] { return CurrentHost().SystemFolder() + "Images/"; });
+    Method(774, [] { return CurrentHost().SystemFolder() + "Buttons/"; });
+    Method(787, [] { return CurrentHost().SystemFolder() + "Drivers/"; });
     Method(791, [this](int32_t) { ++CursorBusy; });
     Method(792, [this] { CursorBusy = 0; });
-    Method(793, [&host] { return host.Config().SilentMode; });
+    Method(793, [] { return CurrentHost().Config().SilentMode; });
     Method(963, [](std::string) { return false; });
     Method(964, [](std::string) { return false; });
 }
 
-TClient::TClient(THost& host) : THostDispatchObject("Client"), FHost(host)
+TClient::TClient() : THostDispatchObject("Client")
 {
     Method(486, [] { return int32_t{0x10001}; }); // main window handle token
     Method(490, []() -> com::IDispatch* { return nullptr; });
@@ -287,28 +294,28 @@ TClient::TClient(THost& host) : THostDispatchObject("Client"), FHost(host)
         return document.Get();
     });
     Method(492, [] { return int32_t{0x10001}; });
-    Method(494, [this]() -> com::IDispatch* { return FHost.GUIManager(); });
-    Method(496, [this](std::string name) -> com::IDispatch* { return FHost.ServerModule(name); });
+    Method(494, [this]() -> com::IDispatch* { return CurrentHost().GUIManager(); });
+    Method(496, [this](std::string name) -> com::IDispatch* { return CurrentHost().ServerModule(name); });
     Method(504, [] { return true; });
     Method(507, [this](std::string name) {
         StartedServers.push_back(name);
-        return FHost.StartServer(name);
+        return CurrentHost().StartServer(name);
     });
     Method(513, [this](com::IDispatch* view) { FServerViews.emplace_back(view); });
     Method(514, [](std::string) -> com::IDispatch* { return nullptr; });
-    Method(527, [this](com::IDispatch* handler) { FHost.Loop().RegisterNotificationHandler(handler); });
-    Method(528, [this](com::IDispatch* handler) { FHost.Loop().UnregisterNotificationHandler(handler); });
-    Method(531, [this]() -> com::IDispatch* { return FHost.TimerManager(); });
+    Method(527, [this](com::IDispatch* handler) { CurrentHost().Loop().RegisterNotificationHandler(handler); });
+    Method(528, [this](com::IDispatch* handler) { CurrentHost().Loop().UnregisterNotificationHandler(handler); });
+    Method(531, [this]() -> com::IDispatch* { return CurrentHost().TimerManager(); });
     Method(532, [this](com::IDispatch* view) {
         std::erase_if(FServerViews, [&](const com::TDispatchRef& v) { return v.Get() == view; });
     });
-    Method(533, [this]() -> com::IDispatch* { return FHost.OptionsManager(); });
+    Method(533, [this]() -> com::IDispatch* { return CurrentHost().OptionsManager(); });
     Method(548, [] { return std::string("arria5 host"); });
-    Method(565, [this]() -> com::IDispatch* { return FHost.Workspace(); });
-    Method(795, [this]() -> com::IDispatch* { return FHost.ClientAPI(); });
-    Method(2027, [this]() -> com::IDispatch* { return FHost.PluginsRegistry(); });
+    Method(565, [this]() -> com::IDispatch* { return CurrentHost().Workspace(); });
+    Method(795, [this]() -> com::IDispatch* { return CurrentHost().ClientAPI(); });
+    Method(2027, [this]() -> com::IDispatch* { return CurrentHost().PluginsRegistry(); });
     // The plug-in's "pump the message loop": timers and posted work run here.
-    Method(kClient_ProcessMessages, [this] { FHost.Loop().ProcessMessages(); });
+    Method(kClient_ProcessMessages, [this] { CurrentHost().Loop().ProcessMessages(); });
 }
 
 com::HRESULT TClient::Invoke(int32_t dispid, const com::GUID& iid, uint32_t lcid, uint16_t flags,

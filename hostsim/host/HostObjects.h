@@ -132,15 +132,19 @@ private:
     std::vector<THostPtr<THostDispatchObject>> FOwned; // family manager, generic device manager
 };
 
+// The running host; the client objects answer for it, so a plug-in that keeps
+// the client across hosts (tests run several in one process) reaches the current one.
+THost& CurrentHost();
+
 class TClientAPI : public THostDispatchObject {
 public:
-    explicit TClientAPI(THost& host);
+    TClientAPI();
     int CursorBusy = 0;
 };
 
 class TClient : public THostDispatchObject {
 public:
-    explicit TClient(THost& host);
+    TClient();
     // RunProcess passes its parameter text by reference, so it is handled here.
     com::HRESULT Invoke(int32_t dispid, const com::GUID& iid, uint32_t lcid, uint16_t flags, com::DISPPARAMS* params,
                         com::VARIANT* result, com::EXCEPINFO* excepInfo, uint32_t* argErr) override;
@@ -150,7 +154,6 @@ public:
     std::vector<std::string> StartedServers;
 
 private:
-    THost& FHost;
     std::map<std::string, THostPtr<TDocument>> FServerDocuments;
     std::vector<com::TDispatchRef> FServerViews;
 };

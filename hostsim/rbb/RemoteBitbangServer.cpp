@@ -113,6 +113,8 @@ void TRemoteBitbangServer::Loop()
         std::lock_guard lock(FStatsMutex);
         FLastError = error.what();
     }
+    client.Close();
+    FListener.Close(); // nobody else may connect to a server that stopped
     FRunning = false;
 }
 

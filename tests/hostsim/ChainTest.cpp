@@ -161,10 +161,11 @@ TEST_F(ChainTest, FramedShiftIsOneExactScan)
         // Cells that do not toggle read what the default board drives.
         std::vector<uint8_t> board(static_cast<size_t>(length));
         TToggleBoardModel().Capture(0, board);
-        for (int32_t cell = 0; cell < length; ++cell)
-            if (!TToggleBoardModel::IsToggling(cell / 3))
-                ASSERT_EQ(captured[static_cast<size_t>(length - 1 - cell)], board[static_cast<size_t>(cell)] ? '1' : '0')
-                    << "position " << p << ", cell " << cell;
+        for (int32_t cell = 0; cell < length; ++cell) {
+            if (TToggleBoardModel::IsToggling(cell / 3)) continue;
+            ASSERT_EQ(captured[static_cast<size_t>(length - 1 - cell)], board[static_cast<size_t>(cell)] ? '1' : '0')
+                << "position " << p << ", cell " << cell;
+        }
     }
 }
 

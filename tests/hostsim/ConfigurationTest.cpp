@@ -150,8 +150,12 @@ TEST_F(ConfigurationTest, OnlyACompleteValidStreamForTheDieConfigures)
             ProgramBytes(Channel.Dispatch, Channel.Pins, c.Make(good, target, foreign), p, c.Options);
             EXPECT_EQ(State(p), c.Accepted ? 2 : 1) << target.Receiver().RejectReason();
             EXPECT_EQ(UserCode(p), c.Accepted ? static_cast<int32_t>(kUserCode) : -1);
-            if (c.Options.ActiveDisengage) EXPECT_TRUE(target.Disengaged());
-            if (!c.Accepted) EXPECT_NE(target.Receiver().Status(), TBitStreamReceiver::eComplete);
+            if (c.Options.ActiveDisengage) {
+                EXPECT_TRUE(target.Disengaged());
+            }
+            if (!c.Accepted) {
+                EXPECT_NE(target.Receiver().Status(), TBitStreamReceiver::eComplete);
+            }
         }
     }
 }

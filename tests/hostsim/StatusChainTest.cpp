@@ -51,8 +51,7 @@ TEST(StatusChain, EverySimulatedKindHasTheBoundaryOfItsDie)
         TArria5Device device(kind);
         EXPECT_EQ(device.StatusGroups(), arria5::ScanGroupCount(parameters.PinSet)) << parameters.FullName;
         EXPECT_EQ(device.BoundaryLength(), 3 * arria5::ScanGroupCount(parameters.PinSet));
-        if (inTable) EXPECT_EQ(device.DoneGroup(), k);
-        else EXPECT_EQ(device.DoneGroup(), 817);
+        EXPECT_EQ(device.DoneGroup(), inTable ? k : 817);
         EXPECT_EQ(*device.IdCode(), parameters.IdCode);
     }
     EXPECT_THROW(TArria5Device(-1), std::out_of_range);

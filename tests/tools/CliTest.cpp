@@ -2,7 +2,10 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstdio>
@@ -51,6 +54,9 @@ TEST(CliTest, CommandsAndErrors)
         {"frobnicate", 2, "A subcommand is required"},
         {"--plugin /nonexistent/lib.so kinds", 1, "cannot load plug-in '/nonexistent/lib.so'"},
         {"--help", 0, "kinds"},
+        {"chain", 0, "  1  0x4BA00477  -     ARM debug access port (none)"},
+        {"info 0", 0, "DeviceDescription            Altera Arria5 5AGTFC7H3F35I3N"},
+        {"--bench /no/such/bench.json chain", 1, "/no/such/bench.json: cannot open the bench file"},
     };
     for (const TCliCase& c : cases) {
         const TRun run = RunCli(c.Arguments);
@@ -77,6 +83,45 @@ TEST(CliTest, JsonIsMachineReadable)
     EXPECT_EQ(report["Pins"][3]["Flags"], (nlohmann::json{"IO", "CLK", "ClkDiffN"}));
     EXPECT_EQ(report["IOStandards"].size(), 61u);
     EXPECT_EQ(report["IOStandards"][5]["DriveStrengths"], (nlohmann::json{"2mA"}));
+}
+
+// A served simulated chain read back through the CLI's own remote_bitbang client.
+TEST(CliTest, RemoteBitbangRoundTrip)
+{
+    int out[2];
+    ASSERT_EQ(pipe(out), 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    const char* argv[] = {ARRIA5_CLI_PATH, "serve-rbb", "--seconds", "30", nullptr};
+    pid_t server = 0;
+    ASSERT_EQ(posix_spawn(&server, ARRIA5_CLI_PATH, &actions, nullptr, const_cast<char**>(argv), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    close(out[1]);
+    std::string banner;
+    char c;
+    while (read(out[0], &c, 1) == 1 && c != '\n') banner.push_back(c);
+    const size_t colon = banner.rfind(':');
+    ASSERT_NE(colon, std::string::npos) << banner;
+    const std::string port = banner.substr(colon + 1, banner.find(' ', colon) - colon - 1);
+
+    const TRun local = RunCli("chain --json");
+    const TRun remote = RunCli("--rbb 127.0.0.1:" + port + " chain --json");
+    kill(server, SIGTERM);
+    int status = 0;
+    waitpid(server, &status, 0);
+    close(out[0]);
+    ASSERT_EQ(local.ExitCode, 0) << local.Output;
+    ASSERT_EQ(remote.ExitCode, 0) << remote.Output;
+    const auto localChain = nlohmann::json::parse(local.Output);
+    const auto remoteChain = nlohmann::json::parse(remote.Output);
+    EXPECT_EQ(localChain, remoteChain);
+    EXPECT_EQ(remoteChain[0]["IdCode"], "0x02A030DD");
+    EXPECT_EQ(remoteChain[1]["IdCode"], "0x4BA00477");
+    EXPECT_EQ(remoteChain[2]["IdCode"], "0x02A020DD");
+    EXPECT_EQ(RunCli("--rbb 127.0.0.1:1 chain").ExitCode, 1) << "nothing listens there";
+    EXPECT_EQ(RunCli("--rbb nonsense chain").ExitCode, 1);
 }
 
 } // namespace
