@@ -1,6 +1,7 @@
 #include "host/DeviceFamilies.h"
 
 #include "host/HostAccess.h"
+#include "plugin/frame/SupportService.h"
 
 #include <INIReader.h>
 
@@ -111,5 +112,27 @@ std::string GetVendorOfFamily(const std::string& family)
 }
 
 void ResetDeviceFamiliesForTesting() { Registry().reset(); }
+
+} // namespace hostaccess
+
+namespace hostaccess {
+
+bool GetValueFromExtensions(const std::string& familyName, const std::string& paramName, std::string& value,
+                            const std::string& sectionName)
+{
+    value.clear();
+    bool found = false;
+    EnumeratePluginFolders([&](const std::string& folder, bool& stop) {
+        const std::string file = folder + "TavrelConfig.ini";
+        std::error_code ec;
+        if (!std::filesystem::is_regular_file(file, ec)) return;
+        const INIReader ini(file);
+        if (ini.ParseError() < 0) return;
+        if (!tavrel::SameText(ini.Get("General", "DeviceFamily", ""), familyName)) return;
+        value = ini.Get(sectionName, paramName, "");
+        if (!value.empty()) found = stop = true;
+    });
+    return found;
+}
 
 } // namespace hostaccess

@@ -28,3 +28,11 @@ void AddStoredFamilies(TDeviceFamilyRegistry& registry);
 void ResetDeviceFamiliesForTesting();
 
 } // namespace hostaccess
+
+namespace hostaccess {
+// Looks a value up in the "TavrelConfig.ini" of the extension that declares the
+// family (section General, key DeviceFamily, any letter case): the first
+// extension folder, in the host's order, whose value is not empty wins.
+bool GetValueFromExtensions(const std::string& familyName, const std::string& paramName, std::string& value,
+                            const std::string& sectionName);
+} // namespace hostaccess

@@ -1,6 +1,7 @@
 #include "devices/arria5/DeviceObjects.h"
 
 #include "host/DeviceFamilies.h"
+#include "jtag/JtagRoutines.h"
 
 #include <array>
 #include <bit>
@@ -106,5 +107,25 @@ IDispatch* TDeviceData::GetIOStandard(int32_t index)
 }
 
 TDevice_Arria5Driver::TDevice_Arria5Driver(TDeviceKind kind) : TDeviceData(kind) { FCoreExt = ".VHD"; }
+
+bool TDevice_Arria5Driver::ResetDevice()
+{
+    return arria5jtag::ResetAlteraDevice(GetBaseName(), GetJTagChannel(), GetChainIndex());
+}
+
+int32_t TDevice_Arria5Driver::GetDeviceState()
+{
+    return arria5jtag::GetAlteraDeviceState(GetBaseName(), GetJTagChannel(), GetChainIndex());
+}
+
+int32_t TDevice_Arria5Driver::ProgramDevice(std::string fileName)
+{
+    return arria5jtag::ProgramAlteraDevice(tavrel::THostObject(AsDispatch()), fileName, GetJTagChannel(), GetChainIndex());
+}
+
+uint32_t TDevice_Arria5Driver::ReadUserCode()
+{
+    return static_cast<uint32_t>(arria5jtag::ReadAlteraUserCode(GetJTagChannel(), GetChainIndex()));
+}
 
 } // namespace arria5

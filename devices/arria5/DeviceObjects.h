@@ -150,6 +150,13 @@ public:
     explicit TDevice_Arria5Driver(TDeviceKind kind);
 
     std::string GetDownloadFileExtensions() override { return "RBF"; }
+
+    // The device operations, each over the channel and chain position the host
+    // gives at the time of the call.
+    bool ResetDevice() override;
+    int32_t GetDeviceState() override;
+    int32_t ProgramDevice(std::string fileName) override;
+    uint32_t ReadUserCode() override;
 };
 
 } // namespace arria5

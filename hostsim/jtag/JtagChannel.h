@@ -14,8 +14,9 @@
 // - The channel follows the TAP state from every rising edge it makes, whether a
 //   channel operation or a pin-level Flush made it. It starts unknown; a walk
 //   from an unknown state first clocks five times with TMS high.
-// - Pin levels set through IJTagPinAccess reach the cable on Flush only.
-//   GetTDO answers the level read by the last Sample.
+// - Pin levels set through IJTagPinAccess reach the cable on Flush only; a
+//   channel operation starts from the levels last flushed and drops unflushed
+//   ones. GetTDO answers the level read by the last Sample.
 // - ShiftDR, ShiftDRRead and ShiftDRString need the TAP in Shift-DR. They shift
 //   the device's bits (value LSB first, or the text's last character first) plus
 //   one bypass bit per other device, all with TMS low but the last, which they

@@ -8,27 +8,6 @@ namespace hostsim::jtag {
 
 namespace {
 
-// Next state per state for TMS low and TMS high.
-constexpr TTapState kNext[kTapStateCount][2] = {
-    /* Unknown          */ {eTapUnknown, eTapUnknown},
-    /* Test-Logic-Reset */ {eTapRunTestIdle, eTapTestLogicReset},
-    /* Run-Test/Idle    */ {eTapRunTestIdle, eTapSelectDR},
-    /* Select-DR        */ {eTapCaptureDR, eTapSelectIR},
-    /* Capture-DR       */ {eTapShiftDR, eTapExit1DR},
-    /* Shift-DR         */ {eTapShiftDR, eTapExit1DR},
-    /* Exit1-DR         */ {eTapPauseDR, eTapUpdateDR},
-    /* Pause-DR         */ {eTapPauseDR, eTapExit2DR},
-    /* Exit2-DR         */ {eTapShiftDR, eTapUpdateDR},
-    /* Update-DR        */ {eTapRunTestIdle, eTapSelectDR},
-    /* Select-IR        */ {eTapCaptureIR, eTapTestLogicReset},
-    /* Capture-IR       */ {eTapShiftIR, eTapExit1IR},
-    /* Shift-IR         */ {eTapShiftIR, eTapExit1IR},
-    /* Exit1-IR         */ {eTapPauseIR, eTapUpdateIR},
-    /* Pause-IR         */ {eTapPauseIR, eTapExit2IR},
-    /* Exit2-IR         */ {eTapShiftIR, eTapUpdateIR},
-    /* Update-IR        */ {eTapRunTestIdle, eTapSelectDR},
-};
-
 using TPathTable = std::array<std::array<TTmsPath, kTapStateCount>, kTapStateCount>;
 
 // Breadth-first search from every real state; TMS low is tried first so that,
@@ -45,7 +24,7 @@ TPathTable BuildPaths()
         while (head < tail) {
             const int32_t state = queue[head++];
             for (int tms = 0; tms <= 1; ++tms) {
-                const int32_t next = kNext[state][tms];
+                const int32_t next = kNextTapState[state][tms];
                 if (seen[next]) continue;
                 seen[next] = true;
                 TTmsPath path = table[from][state];
@@ -74,12 +53,6 @@ const char* TapStateName(TTapState state)
         "Exit1-DR", "Pause-DR",         "Exit2-DR",      "Update-DR", "Select-IR",  "Capture-IR",
         "Shift-IR", "Exit1-IR",         "Pause-IR",      "Exit2-IR",  "Update-IR"};
     return state >= 0 && state < kTapStateCount ? names[state] : "Invalid";
-}
-
-TTapState NextTapState(TTapState state, bool tms)
-{
-    if (state < 0 || state >= kTapStateCount) return eTapUnknown;
-    return kNext[state][tms ? 1 : 0];
 }
 
 TTmsPath ShortestTmsPath(TTapState from, TTapState to)

@@ -32,8 +32,33 @@ inline constexpr int32_t kTapStateCount = 17; // including eTapUnknown
 inline bool IsTapState(int32_t code) { return code >= eTapTestLogicReset && code <= eTapUpdateIR; }
 const char* TapStateName(TTapState state);
 
+// Next state per state for TMS low and TMS high.
+inline constexpr TTapState kNextTapState[kTapStateCount][2] = {
+    /* Unknown          */ {eTapUnknown, eTapUnknown},
+    /* Test-Logic-Reset */ {eTapRunTestIdle, eTapTestLogicReset},
+    /* Run-Test/Idle    */ {eTapRunTestIdle, eTapSelectDR},
+    /* Select-DR        */ {eTapCaptureDR, eTapSelectIR},
+    /* Capture-DR       */ {eTapShiftDR, eTapExit1DR},
+    /* Shift-DR         */ {eTapShiftDR, eTapExit1DR},
+    /* Exit1-DR         */ {eTapPauseDR, eTapUpdateDR},
+    /* Pause-DR         */ {eTapPauseDR, eTapExit2DR},
+    /* Exit2-DR         */ {eTapShiftDR, eTapUpdateDR},
+    /* Update-DR        */ {eTapRunTestIdle, eTapSelectDR},
+    /* Select-IR        */ {eTapCaptureIR, eTapTestLogicReset},
+    /* Capture-IR       */ {eTapShiftIR, eTapExit1IR},
+    /* Shift-IR         */ {eTapShiftIR, eTapExit1IR},
+    /* Exit1-IR         */ {eTapPauseIR, eTapUpdateIR},
+    /* Pause-IR         */ {eTapPauseIR, eTapExit2IR},
+    /* Exit2-IR         */ {eTapShiftIR, eTapUpdateIR},
+    /* Update-IR        */ {eTapRunTestIdle, eTapSelectDR},
+};
+
 // The state after one rising edge of TCK with the given TMS. eTapUnknown stays unknown.
-TTapState NextTapState(TTapState state, bool tms);
+inline TTapState NextTapState(TTapState state, bool tms)
+{
+    if (state < 0 || state >= kTapStateCount) return eTapUnknown;
+    return kNextTapState[state][tms ? 1 : 0];
+}
 
 // TMS levels that walk from one state to another in the fewest clocks: bit i of
 // Bits is the TMS of clock i. From eTapUnknown the path starts with five clocks

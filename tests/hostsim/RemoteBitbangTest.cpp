@@ -48,6 +48,8 @@ TEST(RemoteBitbang, ClientCableReadsTheServedChain)
         EXPECT_EQ(bench.First.State(), eTapRunTestIdle);
     }
     cable->Quit();
+    // The server sees the quit on its own thread; give it a bounded moment.
+    for (int i = 0; i < 500 && server.Stats().Quits == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds{10});
     server.Stop();
     EXPECT_EQ(server.Stats().Quits, 1u);
     EXPECT_EQ(server.LastError(), "");

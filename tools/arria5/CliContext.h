@@ -40,5 +40,6 @@ private:
 // Each group of commands adds its subcommands; their callbacks set ExitCode.
 void RegisterDescribeCommands(CLI::App& app, TCliContext& context);
 void RegisterChainCommands(CLI::App& app, TCliContext& context);
+void RegisterDeviceCommands(CLI::App& app, TCliContext& context);
 
 } // namespace arria5cli

@@ -37,6 +37,7 @@ int main(int argc, char** argv)
                    "Drive the chain of a remote_bitbang server at HOST:PORT instead of the simulator");
     RegisterDescribeCommands(app, context);
     RegisterChainCommands(app, context);
+    RegisterDeviceCommands(app, context);
 
     try {
         app.parse(argc, argv);
