@@ -187,6 +187,27 @@ int32_t GetAlteraPreambleCycles(const std::string& familyName)
     return ec == std::errc() && end == value.data() + value.size() ? cycles : -1;
 }
 
+void ClockConfigurationData(TPinAccess& pins, const uint8_t* image, size_t size, int64_t skip, int32_t position)
+{
+    const bool behindOthers = position >= 1;
+    for (size_t i = 0; i < size; ++i) {
+        if (static_cast<int64_t>(i) >= skip) {
+            const uint8_t byte = image[i];
+            for (int bit = 0; bit < 8; ++bit) {
+                if (behindOthers) pins.ClockLow();
+                pins.ClockBit((byte >> bit) & 1);
+                pins.ClockHigh();
+            }
+        }
+        StepProgress();
+    }
+    for (int32_t i = 0; i < kTrailerBits; ++i) {
+        pins.ClockBit(1);
+        pins.ClockHigh();
+    }
+    if (position == 0) pins.ClockLow();
+}
+
 int32_t ProgramAlteraDevice(const THostObject& driver, const std::string& fileName, const THostObject& channelObject,
                             int32_t position)
 {
@@ -224,23 +245,7 @@ int32_t ProgramAlteraDevice(const THostObject& driver, const std::string& fileNa
     int64_t skip = 0;
     if (family.CallBool(ops::Family_HasIntegerParameter, {std::string("ND_ProgramBitsToIgnore")}))
         skip = family.CallInt(ops::Family_GetParameterAsInteger, {std::string("ND_ProgramBitsToIgnore")});
-    const bool behindOthers = position >= 1;
-    for (size_t i = 0; i < image.size(); ++i) {
-        if (static_cast<int64_t>(i) >= skip) {
-            const uint8_t byte = image[i];
-            for (int bit = 0; bit < 8; ++bit) {
-                if (behindOthers) pins.ClockLow();
-                pins.ClockBit((byte >> bit) & 1);
-                pins.ClockHigh();
-            }
-        }
-        StepProgress();
-    }
-    for (int32_t i = 0; i < kTrailerBits; ++i) {
-        pins.ClockBit(1);
-        pins.ClockHigh();
-    }
-    if (position == 0) pins.ClockLow();
+    ClockConfigurationData(pins, image.data(), image.size(), skip, position);
     pins.SetTDI(0);
     pins.Flush();
     pins.SetTCK(0);

@@ -46,6 +46,13 @@ int32_t ReadAlteraUserCode(const THostObject& channel, int32_t position);
 // Leading clocks before configuration data, by family name.
 int32_t GetAlteraPreambleCycles(const std::string& familyName);
 
+class TPinAccess;
+
+// The data phase of programming: every byte from skip on, bit 0 first (with an
+// extra low clock per bit behind other devices), one progress step per byte,
+// then 128 trailer bits of 1.
+void ClockConfigurationData(TPinAccess& pins, const uint8_t* image, size_t size, int64_t skip, int32_t position);
+
 // Programs the raw bit file at pin level; returns the file's size in bits, 0
 // when the channel is empty or the file does not exist.
 int32_t ProgramAlteraDevice(const THostObject& driver, const std::string& fileName, const THostObject& channel,

@@ -57,6 +57,13 @@ TEST(CliTest, CommandsAndErrors)
         {"chain", 0, "  1  0x4BA00477  -     ARM debug access port (none)"},
         {"info 0", 0, "DeviceDescription            Altera Arria5 5AGTFC7H3F35I3N"},
         {"--bench /no/such/bench.json chain", 1, "/no/such/bench.json: cannot open the bench file"},
+        {"state", 0, "Device 0: not configured"},
+        {"usercode --device 2 --json", 0, "\"UserCode\": \"0xFFFFFFFF\""},
+        {"reset --device 2", 0, "Device 2: configuration cleared"},
+        {"reset --device 1", 2, "the device at position 1 has no Arria V driver"},
+        {"state --device 9", 2, "--device 9 is not on the chain (positions 0..2)"},
+        {"program /no/such/file.rbf", 1, "cannot open '/no/such/file.rbf': no such file"},
+        {"make-rbf /tmp/x.rbf --usercode banana", 2, "--usercode 'banana' is not a number"},
     };
     for (const TCliCase& c : cases) {
         const TRun run = RunCli(c.Arguments);
@@ -122,6 +129,25 @@ TEST(CliTest, RemoteBitbangRoundTrip)
     EXPECT_EQ(remoteChain[2]["IdCode"], "0x02A020DD");
     EXPECT_EQ(RunCli("--rbb 127.0.0.1:1 chain").ExitCode, 1) << "nothing listens there";
     EXPECT_EQ(RunCli("--rbb nonsense chain").ExitCode, 1);
+}
+
+TEST(CliTest, ProgrammingRefusedStreamFailsAndEmptyChainIsReported)
+{
+    const std::string file = "/tmp/cli-truncated-" + std::to_string(getpid()) + ".rbf";
+    ASSERT_EQ(RunCli("make-rbf " + file + " --device 2 --truncate").ExitCode, 0);
+    const TRun refused = RunCli("program " + file + " --device 2");
+    EXPECT_EQ(refused.ExitCode, 1) << refused.Output;
+    EXPECT_NE(refused.Output.find("stays unconfigured"), std::string::npos) << refused.Output;
+    std::remove(file.c_str());
+
+    const std::string bench = "/tmp/cli-empty-bench-" + std::to_string(getpid()) + ".json";
+    FILE* out = std::fopen(bench.c_str(), "w");
+    std::fputs("{\"chain\": []}", out);
+    std::fclose(out);
+    const TRun empty = RunCli("--bench " + bench + " state");
+    EXPECT_EQ(empty.ExitCode, 1);
+    EXPECT_NE(empty.Output.find("the JTAG chain is empty"), std::string::npos) << empty.Output;
+    std::remove(bench.c_str());
 }
 
 } // namespace
