@@ -2,7 +2,9 @@
 // every channel and pin call: exact sequences, counts, progress, failures, and
 // real programming of the simulated bench.
 #include "hostsim/host/Host.h"
+#include "hostsim/jtag/Arria5Device.h"
 #include "hostsim/jtag/BitStream.h"
+#include "hostsim/rbb/RemoteBitbangServer.h"
 
 #include <gtest/gtest.h>
 
@@ -277,6 +279,29 @@ TEST_F(JtagTest, ProgrammingTheBenchConfiguresOnlyWithItsOwnStream)
     EXPECT_EQ(Driver(0).CallInt(kGetDeviceState), 1) << "a stream for another die";
     fs::remove(good);
     fs::remove(truncated);
+}
+
+// The same routines through the remote_bitbang client cable, against a served chain.
+TEST(JtagRemoteTest, ProgrammingOverRemoteBitbangConfiguresToo)
+{
+    hostsim::jtag::TSimChain chain;
+    chain.Emplace<hostsim::jtag::TArria5Device>(kKind5AGXFB3H4);
+    chain.Emplace<hostsim::jtag::TArria5Device>(kKindSmallestDie);
+    hostsim::rbb::TRemoteBitbangServer server(chain, {0, std::chrono::milliseconds(60000), std::chrono::milliseconds(5000)});
+    server.Start();
+    THost::TOptions options = Bench({Arria(kKind5AGXFB3H4), Arria(kKindSmallestDie)});
+    options.Bench.RemoteBitbang = "127.0.0.1:" + std::to_string(server.Port());
+    THost host(std::move(options));
+    std::vector<uint8_t> stream;
+    hostsim::jtag::WriteBitStream(stream, kKindSmallestDie, 0x0BB0FACE);
+    const std::string file = WriteBytes("remote", stream);
+    const com::TDispatchRef& device = host.Device(1).Driver();
+    EXPECT_TRUE(device.CallBool(kResetDevice));
+    EXPECT_EQ(device.CallInt(kProgramDevice, {file}), static_cast<int32_t>(stream.size() * 8));
+    EXPECT_EQ(device.CallInt(kGetDeviceState), 2);
+    EXPECT_EQ(static_cast<uint32_t>(device.CallInt(kReadUserCode)), 0x0BB0FACEu);
+    EXPECT_EQ(host.Device(0).Driver().CallInt(kGetDeviceState), 1);
+    fs::remove(file);
 }
 
 } // namespace
