@@ -11,7 +11,7 @@ namespace {
 using TGetObject = com::HRESULT (*)(const char* entry, int32_t index, com::IUnknown** object);
 using TGetPortCount = com::HRESULT (*)(int32_t* count);
 
-com::HRESULT Forward(const char* entry, int32_t index, com::IUnknown** object)
+[[maybe_unused]] com::HRESULT Forward(const char* entry, int32_t index, com::IUnknown** object)
 {
     if (!object) return com::E_POINTER;
     *object = nullptr;
