@@ -28,17 +28,18 @@ asan-test:
 	@$(MAKE) --no-print-directory test PRESET=asan
 
 demo: build
-	@echo "== Device kinds served by the plug-in (first 10 of 325)"
-	@$(ARRIA5) kinds | head -n 11
+	@echo "== The simulated bench: scan the JTAG chain"
+	@$(ARRIA5) chain
 	@echo
-	@echo "== A device as the host sees it"
-	@$(ARRIA5) info 5AGTFC7H3F35I3N
+	@echo "== The first device as the host sees it"
+	@$(ARRIA5) info 5AGXFB3H4F35C4N | head -n 12
+	@echo
+	@echo "== Program it with a bit stream carrying user code 0xCAFE1234 (reset, program, state, user code)"
+	@$(ARRIA5) make-rbf $(BUILD_DIR)/demo.rbf --usercode 0xCAFE1234
+	@$(ARRIA5) program $(BUILD_DIR)/demo.rbf
 	@echo
 	@echo "== Its IO standards"
-	@$(ARRIA5) info 0 --iostandards | sed -n '/^IO standards/,$$p'
-	@echo
-	@echo "== The first pins of its package"
-	@$(ARRIA5) info 0 --pins | sed -n '/^Pins/,$$p' | head -n 12
+	@$(ARRIA5) info 0 --iostandards | sed -n '/^IO standards/,$$p' | head -n 8
 
 bench: build
 	@for b in $(BUILD_DIR)/benchmarks/bench_*; do [ -x "$$b" ] && "$$b" --benchmark_min_time=0.2; done
