@@ -255,6 +255,9 @@ TEST_F(JtagTest, NothingDoneAndFailures)
 
 TEST_F(JtagTest, ProgrammingTheBenchConfiguresOnlyWithItsOwnStream)
 {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "tens of millions of pin-level bits take minutes under the sanitizers; the short files run the same code";
+#endif
     Start(Bench({Arria(kKind5AGXFB3H4), Arria(kKindSmallestDie)}));
     Host->Channel().EnableCallLog(false);
     std::vector<uint8_t> stream;
@@ -284,6 +287,9 @@ TEST_F(JtagTest, ProgrammingTheBenchConfiguresOnlyWithItsOwnStream)
 // The same routines through the remote_bitbang client cable, against a served chain.
 TEST(JtagRemoteTest, ProgrammingOverRemoteBitbangConfiguresToo)
 {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "tens of millions of pin-level bits take minutes under the sanitizers; the short files run the same code";
+#endif
     hostsim::jtag::TSimChain chain;
     chain.Emplace<hostsim::jtag::TArria5Device>(kKind5AGXFB3H4);
     chain.Emplace<hostsim::jtag::TArria5Device>(kKindSmallestDie);
