@@ -1,8 +1,11 @@
 #include "devices/arria5/DeviceObjects.h"
 
+#include "devices/arria5/StoredBSDL.h"
 #include "host/DeviceFamilies.h"
+#include "flow/quartus/QuartusSteps.h"
 #include "jtag/JtagRoutines.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 
@@ -106,6 +109,28 @@ IDispatch* TDeviceData::GetIOStandard(int32_t index)
     return standard ? standard->AsDispatch() : nullptr;
 }
 
+IDispatch* TDeviceData::GetBSDLEntity()
+{
+    if (FBSDLDataList.empty()) {
+        FBSDLDataList.reserve(kStoredBSDLCount);
+        for (int32_t i = 0; i < kStoredBSDLCount; ++i) FBSDLDataList.push_back({BSDLFileNames[i], nullptr});
+    }
+    const std::string fileName = GetBSDLFilename();
+    TBSDLDataEntry* slot = nullptr;
+    for (TBSDLDataEntry& entry : FBSDLDataList)
+        if (tavrel::SameText(entry.FileName, fileName)) {
+            slot = &entry;
+            break;
+        }
+    if (!slot) return nullptr;
+    if (!slot->Entity) {
+        const int32_t index = std::max(FindStoredBSDLRecord(fileName), 0);
+        // A failed build raises its error and leaves the slot empty for the next call.
+        slot->Entity = bsdl::BuildEntityFromRecord(TStoredBSDLRecord(index), FBSDLCaches);
+    }
+    return slot->Entity->HostInterface();
+}
+
 TDevice_Arria5Driver::TDevice_Arria5Driver(TDeviceKind kind) : TDeviceData(kind) { FCoreExt = ".VHD"; }
 
 bool TDevice_Arria5Driver::ResetDevice()
@@ -121,6 +146,15 @@ int32_t TDevice_Arria5Driver::GetDeviceState()
 int32_t TDevice_Arria5Driver::ProgramDevice(std::string fileName)
 {
     return arria5jtag::ProgramAlteraDevice(tavrel::THostObject(AsDispatch()), fileName, GetJTagChannel(), GetChainIndex());
+}
+
+tavrel::THostObject TDevice_Arria5Driver::CreateFlow(int32_t kind)
+{
+    switch (kind) {
+    case 0: return tavrel::quartus::TProcessFlow_AlteraFPGA::Create(AsDispatch());
+    case 1: return tavrel::THostObject((new tavrel::quartus::TFlowStage_DownloadFPGA(".RBF", AsDispatch()))->AsDispatch());
+    default: return {};
+    }
 }
 
 uint32_t TDevice_Arria5Driver::ReadUserCode()

@@ -3,6 +3,7 @@
 // the device operations), the pin objects and the shared IO standard objects.
 #pragma once
 
+#include "bsdl/BsdlRecords.h"
 #include "devices/arria5/DeviceTables.h"
 #include "plugin/description/DevicePin.h"
 #include "plugin/driver/TavrelDriver.h"
@@ -115,6 +116,8 @@ public:
         return OptionDesignators[Row().OptionDesignator].Description;
     }
     std::string GetBSDLFilename() override { return Row().BSDL; }
+    // The kind's boundary-scan entity, built from its stored record on first use and kept.
+    IDispatch* GetBSDLEntity() override;
     int32_t GetInstructionLength() override { return Row().InstructionLength; }
     int32_t GetDSPMultiplierCount() override { return Resources().DSPMultiplierCount; }
     int32_t GetClockManagerCount() override { return Resources().ClockManagerCount; }
@@ -143,6 +146,14 @@ private:
 
     TDeviceKind FKind;
     std::vector<std::unique_ptr<TDevicePinData>> FPins;
+
+    // The stored descriptions' file names, each with the entity built from it.
+    struct TBSDLDataEntry {
+        std::string FileName;
+        std::unique_ptr<bsdl::TBSDLEntity> Entity;
+    };
+    std::vector<TBSDLDataEntry> FBSDLDataList;
+    bsdl::TBSDLPartCaches FBSDLCaches;
 };
 
 class TDevice_Arria5Driver final : public TDeviceData {
@@ -157,6 +168,8 @@ public:
     int32_t GetDeviceState() override;
     int32_t ProgramDevice(std::string fileName) override;
     uint32_t ReadUserCode() override;
+    // Kind 0: the Quartus build; kind 1: the download of the raw bit file.
+    tavrel::THostObject CreateFlow(int32_t kind) override;
 };
 
 } // namespace arria5

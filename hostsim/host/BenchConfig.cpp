@@ -138,6 +138,7 @@ TBenchConfig TBenchConfig::Parse(const std::string& text, const std::string& sou
                 entry.Path = Absolute(baseFolder, project.at("path").get<std::string>());
                 for (const json& document : project.value("documents", json::array()))
                     entry.Documents.push_back(Absolute(baseFolder, document.get<std::string>()));
+                entry.UserId = project.value("userid", std::string());
                 config.Projects.push_back(std::move(entry));
             }
         if (root.contains("tools"))

@@ -28,6 +28,7 @@ struct TBenchDevice {
 struct TBenchProject {
     std::string Path;                   // absolute
     std::vector<std::string> Documents; // absolute
+    std::string UserId;                 // the project's user identifier ("userid"), e.g. "0xCAFE1234"
 };
 
 // Names compare without regard to case where the host does (tools, families).

@@ -134,6 +134,8 @@ THost::~THost()
 
 THost* THost::Current() { return GCurrentHost; }
 
+std::string THost::InstallationFolder() { return ProgramInstallationFolder(); }
+
 void THost::BuildChain()
 {
     std::vector<int32_t> irLengths;

@@ -57,6 +57,8 @@ public:
     THost(const THost&) = delete;
     THost& operator=(const THost&) = delete;
 
+    // The installation folder of the running program (the folder above bin/).
+    static std::string InstallationFolder();
     // The host whose objects the program's exports hand out; null when none.
     static THost* Current();
 

@@ -109,11 +109,28 @@ TDocument::TDocument(std::string path) : THostDispatchObject("Document"), Path(s
     Method(101, [this] { --ExternalUpdates; });
 }
 
-TProject::TProject(std::string path, const std::vector<std::string>& documents)
-    : THostDispatchObject("Project"), Path(std::move(path))
+TProjectOptions::TProjectOptions() : THostDispatchObject("ProjectOptions")
 {
+    Method(378, [this](std::string section, std::string name, std::string value) { Values[Key(section, name)] = value; });
+    Method(380, [this](std::string section, std::string name, std::string fallback) {
+        const auto found = Values.find(Key(section, name));
+        return found == Values.end() ? fallback : found->second;
+    });
+    Method(381, [this](std::string section, std::string name) { Values.erase(Key(section, name)); });
+}
+
+std::string TProjectOptions::Key(const std::string& section, const std::string& name)
+{
+    return Lower(section) + "|" + Lower(name);
+}
+
+TProject::TProject(std::string path, const std::vector<std::string>& documents, std::string userId)
+    : THostDispatchObject("Project"), Path(std::move(path)), UserId(std::move(userId)), Options(MakeHostObject<TProjectOptions>())
+{
+    Method(500094, [this]() -> com::IDispatch* { return Options.Get(); });
     for (const std::string& document : documents) Documents.push_back(MakeHostObject<TDocument>(document));
     Method(500062, [this] { return Path; });
+    Method(500081, [this] { return UserId; });
     Method(500047, [this] { return static_cast<int32_t>(Documents.size()); });
     Method(500039, [this](int32_t index) -> com::IDispatch* {
         if (index < 0 || index >= static_cast<int32_t>(Documents.size())) return nullptr;
@@ -161,7 +178,7 @@ TMessagesManager::TMessagesManager() : THostDispatchObject("MessagesManager")
 TWorkspace::TWorkspace(const std::vector<TBenchProject>& projects)
     : THostDispatchObject("Workspace"), Messages(MakeHostObject<TMessagesManager>())
 {
-    for (const TBenchProject& project : projects) Projects.push_back(MakeHostObject<TProject>(project.Path, project.Documents));
+    for (const TBenchProject& project : projects) Projects.push_back(MakeHostObject<TProject>(project.Path, project.Documents, project.UserId));
     Method(501413, [this](std::string path) -> com::IDispatch* { return FindProject(path); });
     Method(508377, [this]() -> com::IDispatch* { return Messages.Get(); });
     Method(469, [this]() -> com::IDispatch* { return Messages.Get(); });
@@ -258,6 +275,15 @@ TDeviceManager::TDeviceManager(const TBenchConfig& config) : THostDispatchObject
     families->Method(503996, [this](std::string name) -> com::IDispatch* { return FindFamily(name); });
     TLambdaObject* generic = NewLambdaObject(FOwned, "GenericDeviceManager");
     for (int32_t dispid : {503975, 503976, 503977}) generic->Method(dispid, [](int32_t, int32_t) { return std::string(); });
+    // The device information of a device name: the plug-in's driver for an Arria V kind.
+    Method(504000, [this](std::string name) -> com::IDispatch* {
+        const int32_t kind = FindArria5Kind(name);
+        if (kind < 0) return nullptr;
+        com::TDispatchRef& information = FDeviceInformation[kind];
+        if (!information)
+            if (const TPluginLibrary* plugin = CurrentHost().Plugin()) information = plugin->CreateDriver(kind);
+        return information.Get();
+    });
     Method(504014, [families]() -> com::IDispatch* { return families; });
     Method(504015, [generic]() -> com::IDispatch* { return generic; });
 }

@@ -73,11 +73,22 @@ public:
     int ExternalUpdates = 0; // open Begin/EndExternalUpdate brackets
 };
 
+// A project's option storage: text values under (section, name), both compared
+// without regard to case (operations 378 write, 380 read, 381 remove).
+class TProjectOptions : public THostDispatchObject {
+public:
+    TProjectOptions();
+    static std::string Key(const std::string& section, const std::string& name);
+    std::map<std::string, std::string> Values; // Key(section, name) -> text
+};
+
 class TProject : public THostDispatchObject {
 public:
-    TProject(std::string path, const std::vector<std::string>& documents);
+    TProject(std::string path, const std::vector<std::string>& documents, std::string userId = {});
     const std::string Path;
+    std::string UserId; // operation 500081
     std::vector<THostPtr<TDocument>> Documents;
+    THostPtr<TProjectOptions> Options; // operation 500094
 };
 
 class TMessagesManager : public THostDispatchObject {
@@ -130,6 +141,7 @@ public:
 
 private:
     std::vector<THostPtr<THostDispatchObject>> FOwned; // family manager, generic device manager
+    std::map<int32_t, com::TDispatchRef> FDeviceInformation; // by Arria V kind: the plug-in's driver
 };
 
 // The running host; the client objects answer for it, so a plug-in that keeps

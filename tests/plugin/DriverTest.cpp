@@ -184,7 +184,19 @@ TEST_F(DriverTest, ConstraintFileAndLibraryFolder)
     EXPECT_EQ(Driver.GetEmbeddedConstraintFile(), "");
     const std::string folder = Driver.GetFolder_Library();
     EXPECT_TRUE(folder.ends_with("/Library/")) << folder;
-    EXPECT_EQ(Driver.FlowStage_Build(), nullptr) << "no flow kind is built yet";
+    IDispatch* build = Driver.FlowStage_Build();
+    ASSERT_NE(build, nullptr);
+    EXPECT_EQ(Driver.FlowStage_Build(), build) << "built once and kept";
+    const tavrel::THostObject group(build);
+    EXPECT_EQ(group.CallString(503705), "Build");
+    ASSERT_EQ(group.CallInt(503732), 5);
+    std::vector<std::string> steps;
+    for (int32_t i = 0; i < 5; ++i) steps.push_back(group.CallObject(503733, {i}).CallString(503705));
+    EXPECT_EQ(steps, (std::vector<std::string>{"Translate Design", "Map Design", "Place and Route", "Timing Analysis",
+                                               "Make BIT File"}));
+    const tavrel::THostObject download(Driver.FlowStage_Download());
+    EXPECT_EQ(download.CallString(503705), "Download");
+    EXPECT_EQ(download.CallString(503706), "Program &FPGA");
 }
 
 } // namespace

@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <array>
+#include <filesystem>
+#include <fstream>
 #include <cstdio>
 #include <string>
 
@@ -148,6 +150,126 @@ TEST(CliTest, ProgrammingRefusedStreamFailsAndEmptyChainIsReported)
     EXPECT_EQ(empty.ExitCode, 1);
     EXPECT_NE(empty.Output.find("the JTAG chain is empty"), std::string::npos) << empty.Output;
     std::remove(bench.c_str());
+}
+
+TEST(CliTest, BoundaryScanDescriptions)
+{
+    const std::string stage = std::string(ARRIA5_CLI_PATH).substr(0, std::string(ARRIA5_CLI_PATH).rfind("/bin/"));
+    const std::string staged = stage + "/Extensions/Arria5/Library/BSDL/Altera/Arria5/5AGTFC7H3F35.bsd";
+    const std::string broken = "/tmp/cli-broken-" + std::to_string(getpid()) + ".bsd";
+    FILE* out = std::fopen(broken.c_str(), "w");
+    std::fputs("entity X is\n  port (a : in bit\nend X;\n", out);
+    std::fclose(out);
+    const struct {
+        std::string Arguments;
+        int ExitCode;
+        std::string Expected;
+    } cases[] = {
+        {"bsdl 0", 0, "ARRIA_V_5AGTFC7H3F35 (5AGTFC7H3F35.bsd)"},
+        {"bsdl 5agtfc7h3f35i3n", 0, "  BoundaryLength         1680"},
+        {"bsdl 324", 0, "   2468  BC_4   *            Internal  X"},
+        {"bsdl 0", 0, "  IOCSR[193579]         0  CONFIG_IO"},
+        {"bsdl 325", 2, "device kind index 325 is out of range"},
+        {"bsdl-read " + staged, 0, "  Ports                  703"},
+        {"bsdl-read " + broken, 1, broken + ":3:1: Expected ) at Line: 3 Offset: 1"},
+        {"bsdl-read /no/such.bsd", 1, "/no/such.bsd: cannot open the file"},
+    };
+    for (const auto& c : cases) {
+        const TRun run = RunCli(c.Arguments);
+        EXPECT_EQ(run.ExitCode, c.ExitCode) << c.Arguments << "\n" << run.Output.substr(0, 2000);
+        EXPECT_NE(run.Output.find(c.Expected), std::string::npos) << c.Arguments << "\n" << run.Output.substr(0, 2000);
+    }
+    std::remove(broken.c_str());
+
+    // The stored entity and the reader's view of the generated file agree on the register.
+    const auto stored = nlohmann::json::parse(RunCli("bsdl 0 --json").Output);
+    const auto read = nlohmann::json::parse(RunCli("bsdl-read " + staged + " --json").Output);
+    EXPECT_EQ(stored["Pins"].size(), 1152u);
+    EXPECT_EQ(stored["TapPins"]["TRST"], nullptr);
+    ASSERT_EQ(read["Cells"].size(), stored["Cells"].size());
+    for (size_t i = 0; i < stored["Cells"].size(); ++i) {
+        auto cell = stored["Cells"][i];
+        cell["Pin"] = nullptr; // the reader's entity has no scan pins
+        ASSERT_EQ(read["Cells"][i], cell) << i;
+    }
+}
+
+// The example design built with the Quartus stand-ins, in a folder of its own.
+class CliBuildTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        namespace fs = std::filesystem;
+        Folder = fs::temp_directory_path() / ("cli-build-" + std::to_string(getpid()));
+        fs::remove_all(Folder);
+        const fs::path example = fs::path(ARRIA5_STAGE_DIR) / "Examples" / "blinky";
+        fs::create_directories(Folder);
+        std::ifstream in(example / "bench.json");
+        nlohmann::json bench = nlohmann::json::parse(in);
+        // Only the design's sources: the staged example may hold outputs of earlier runs.
+        for (const auto& document : bench["design"]["projects"][0]["documents"])
+            fs::copy_file(example / document.get<std::string>(), Folder / document.get<std::string>());
+        for (auto& [tool, path] : bench["tools"]["Altera"].items())
+            if (tool != "version") path = (example / path.get<std::string>()).lexically_normal().string();
+        std::ofstream(Folder / "bench.json") << bench.dump(2);
+        Bench = (Folder / "bench.json").string();
+    }
+    void TearDown() override { std::filesystem::remove_all(Folder); }
+
+    nlohmann::json Build(const std::string& extra = {}, int expectedExit = 0)
+    {
+        const TRun run = RunCli("build " + Bench + " --json " + extra);
+        EXPECT_EQ(run.ExitCode, expectedExit) << run.Output;
+        return nlohmann::json::parse(run.Output.substr(run.Output.find('{')));
+    }
+
+    std::filesystem::path Folder;
+    std::string Bench;
+};
+
+TEST_F(CliBuildTest, BuildSkipsWhatIsUpToDateAndDownloads)
+{
+    const auto first = Build();
+    EXPECT_EQ(first["Result"], "succeeded");
+    EXPECT_EQ(first["StagesRun"], (nlohmann::json{"Build", "Translate Design", "Map Design", "Place and Route",
+                                                   "Timing Analysis", "Make BIT File"}));
+    bool resources = false, pllClock = false;
+    for (const auto& item : first["Summary"]) {
+        resources |= item["Section"] == "Device Resources - Usage Summary" &&
+                     item["Item"].get<std::string>().find("Total logic elements") != std::string::npos;
+        pllClock |= item["Section"] == "Design Statistics - Timing Summary" &&
+                    item["Item"].get<std::string>().find("pll1|clk[0]") != std::string::npos;
+    }
+    EXPECT_TRUE(resources) << first["Summary"].dump(1);
+    EXPECT_TRUE(pllClock) << "a PLL clock keeps its hierarchical name: " << first["Summary"].dump(1);
+
+    const auto second = Build();
+    EXPECT_EQ(second["Result"], "succeeded");
+    EXPECT_TRUE(second["StagesRun"].empty()) << second["StagesRun"].dump();
+
+    // A newer fitter input reruns the fitter and what follows it, nothing before.
+    const auto later = std::filesystem::file_time_type::clock::now() + std::chrono::seconds(5);
+    std::filesystem::last_write_time(Folder / "blinky.MAP.RPT", later);
+    const auto third = Build();
+    EXPECT_EQ(third["StagesRun"], (nlohmann::json{"Build", "Place and Route", "Timing Analysis", "Make BIT File"}));
+
+    const TRun download = RunCli("download " + Bench);
+    EXPECT_EQ(download.ExitCode, 0) << download.Output;
+    EXPECT_NE(download.Output.find("Downloading via JTAG Completed in"), std::string::npos) << download.Output;
+}
+
+TEST_F(CliBuildTest, AToolErrorStopsTheBuildAtItsStep)
+{
+    std::ofstream(Folder / "blinky.vhd", std::ios::app) << "\n-- QUARTUS_STANDIN: error 10500\n";
+    const auto result = Build("", 1);
+    EXPECT_EQ(result["Result"], "failed");
+    EXPECT_EQ(result["StagesRun"].back(), "Map Design") << "nothing runs after the failing step";
+    bool reported = false;
+    for (const auto& message : result["Messages"])
+        reported |= message["Class"] == "ProcessFlowError" &&
+                    message["Text"].get<std::string>().find("Error (10500)") != std::string::npos;
+    EXPECT_TRUE(reported) << result["Messages"].dump(1);
+    EXPECT_EQ(RunCli("build " + Bench + " --step \"No Such Step\"").ExitCode, 2);
 }
 
 } // namespace

@@ -40,6 +40,9 @@ private:
 // Each group of commands adds its subcommands; their callbacks set ExitCode.
 void RegisterDescribeCommands(CLI::App& app, TCliContext& context);
 void RegisterChainCommands(CLI::App& app, TCliContext& context);
+void RegisterBsdlCommands(CLI::App& app, TCliContext& context);
 void RegisterDeviceCommands(CLI::App& app, TCliContext& context);
+void RegisterBuildCommands(CLI::App& app, TCliContext& context);
+void RegisterDemoCommand(CLI::App& app, TCliContext& context);
 
 } // namespace arria5cli

@@ -37,7 +37,10 @@ int main(int argc, char** argv)
                    "Drive the chain of a remote_bitbang server at HOST:PORT instead of the simulator");
     RegisterDescribeCommands(app, context);
     RegisterChainCommands(app, context);
+    RegisterBsdlCommands(app, context);
     RegisterDeviceCommands(app, context);
+    RegisterBuildCommands(app, context);
+    RegisterDemoCommand(app, context);
 
     try {
         app.parse(argc, argv);

@@ -236,6 +236,60 @@ void ReadReferences(const std::filesystem::path& dir, InputData& data) {
     }
 }
 
+void ReadBoundaryScan(const std::filesystem::path& dir, InputData& data) {
+    BoundaryScanData& bs = data.BoundaryScan;
+    bool wide = false;
+    for (const Line& line : ReadLines(dir / "boundaryscan.txt")) {
+        const auto f = SplitBars(line.Text);
+        const std::string& what = f[0];
+        auto need = [&](std::size_t n) {
+            if (f.size() != n)
+                line.Fail("expected " + std::to_string(n) + " fields");
+        };
+        auto instructionKnown = [&](const std::string& name) {
+            for (const auto& [known, opcode] : bs.Instructions)
+                if (known == name)
+                    return;
+            line.Fail("unknown instruction " + name);
+        };
+        if (what == "instruction") {
+            need(3);
+            if (f[2].size() != 10 || f[2].find_first_not_of("01") != std::string::npos)
+                line.Fail("an opcode is 10 bits of 0 and 1");
+            bs.Instructions.emplace_back(f[1], f[2]);
+        } else if (what == "register") {
+            need(4);
+            instructionKnown(f[3]);
+            bs.Registers.push_back({f[1], static_cast<int>(ToNumber(line, f[2])), f[3]});
+        } else if (what == "wide") {
+            need(7);
+            instructionKnown(f[3]);
+            bs.WideRegister = {f[1], static_cast<int>(ToNumber(line, f[2])), f[3]};
+            bs.WideGroups = static_cast<int>(ToNumber(line, f[4]));
+            bs.WidePackage = PackageIndex(data, f[5], line);
+            bs.WideCount = static_cast<int>(ToNumber(line, f[6]));
+            wide = true;
+        } else if (what == "scanclock") {
+            need(3);
+            bs.ScanClock = ToNumber(line, f[1]);
+            bs.HaltMode = f[2];
+        } else if (what == "conformance") {
+            need(2);
+            bs.Conformance = f[1];
+        } else if (what == "capture") {
+            need(2);
+            bs.InstructionCapture = f[1];
+        } else if (what == "warning") {
+            need(2);
+            bs.DesignWarning.push_back(f[1]);
+        } else {
+            line.Fail("unknown row " + what);
+        }
+    }
+    if (bs.Instructions.empty() || bs.Registers.empty() || !wide || bs.ScanClock <= 0 || bs.Conformance.empty())
+        Fail("boundaryscan.txt: instructions, registers, the wide register, scanclock and conformance are needed");
+}
+
 } // namespace
 
 int StandardIndex(const InputData& data, const std::string& identifier) {
@@ -284,6 +338,7 @@ InputData ReadInputData(const std::filesystem::path& dataDir) {
     ReadScanGroups(dataDir, data);
     ReadPinOutRows(dataDir, data);
     ReadReferences(dataDir, data);
+    ReadBoundaryScan(dataDir, data);
     return data;
 }
 

@@ -80,6 +80,29 @@ struct ReferenceSet {
     std::vector<ReferenceRow> Rows;
 };
 
+// Common values of the stored boundary-scan descriptions (boundaryscan.txt).
+struct BoundaryScanData {
+    struct Register {
+        std::string Name;
+        int Length = 0;
+        std::string Instruction;
+    };
+    std::vector<std::pair<std::string, std::string>> Instructions; // name, opcode, in order
+    std::vector<Register> Registers;                               // in order
+    // The records of the dies with WideGroups groups in package WidePackage name
+    // WideRegister in place of the register named after the same instruction;
+    // WideCount records must be selected.
+    Register WideRegister;
+    int WideGroups = 0;
+    int WidePackage = -1;
+    int WideCount = 0;
+    long long ScanClock = 0;      // hertz
+    std::string HaltMode;         // BOTH
+    std::string Conformance;      // STD_1149_1_1993
+    std::string InstructionCapture;
+    std::vector<std::string> DesignWarning; // text lines
+};
+
 struct InputData {
     std::vector<std::string> KindNames;
     std::vector<PackageInfo> Packages;
@@ -90,6 +113,7 @@ struct InputData {
     std::vector<std::pair<std::string, int>> ScanGroups;     // base name -> N
     std::vector<PinOutRow> PinOutRows;
     ReferenceSet References;
+    BoundaryScanData BoundaryScan;
 };
 
 InputData ReadInputData(const std::filesystem::path& dataDir);
@@ -124,6 +148,11 @@ struct PinOut {
     int ScanBalls = 0;     // user IO balls of banks 3A..8D
     int MinGroupCount = 0; // smallest N of the dies using this pin-out
     std::vector<Pin> Pins;
+
+    // Boundary-scan layout (BoundaryScan.cpp).
+    std::vector<int> GroupEntries;       // MinGroupCount: entry of the ball owning group g, -1 when none
+    std::vector<int> PortIndexes;        // Balls: 0 for a port of its own, k for element k of a vector port
+    std::vector<std::string> PortNames;  // Balls: "IOA5", "TCK", "GND(3)"
 };
 
 struct Database {
@@ -133,6 +162,7 @@ struct Database {
     std::vector<int> PinSetPinOut;               // pin set -> pin-out
     std::vector<int> PinSetGroupCount;           // pin set -> N of its die
     std::vector<PinOut> PinOuts;
+    std::vector<int> PinSetRegisterSet; // pin set -> 0 (the usual registers) or 1 (the wide register)
 };
 
 Database BuildDatabase(const InputData& data);
@@ -144,7 +174,16 @@ PinOut BuildPinOut(const InputData& data, int row, int minGroupCount, const Refe
 std::string RowName(int row);
 std::string BallName(int row, int column);
 
+// Boundary-scan layouts of the pin-outs and the register choice of every pin set (BoundaryScan.cpp).
+void LayOutBoundaryScan(const InputData& data, Database& db);
+
 // Output (Writer.cpp): writes the generated sources into outDir, touching only files whose text changed.
 void WriteSources(const InputData& data, const Database& db, const std::filesystem::path& outDir);
+void WriteIfChanged(const std::filesystem::path& path, const std::string& text);
+// The stored boundary-scan tables (StoredBSDLData.cpp) and the BSDL text of one pin set (BoundaryScan.cpp).
+std::string StoredBSDLSource(const InputData& data, const Database& db);
+std::string BSDLText(const InputData& data, const Database& db, int pinSet);
+// Writes the BSDL files of every pin set into dir (only those whose text changed).
+void WriteBSDLFiles(const InputData& data, const Database& db, const std::filesystem::path& dir);
 
 } // namespace devgen

@@ -52,6 +52,8 @@ const char* FunctionName(Function f) {
     return "";
 }
 
+} // namespace
+
 void WriteIfChanged(const std::filesystem::path& path, const std::string& text) {
     {
         std::ifstream in(path, std::ios::binary);
@@ -67,6 +69,8 @@ void WriteIfChanged(const std::filesystem::path& path, const std::string& text) 
     if (!out)
         Fail("cannot write " + path.string());
 }
+
+namespace {
 
 void WriteDimensions(std::ostream& o, const char* type, const char* name, const std::vector<Dimension>& rows) {
     o << "const " << type << " " << name << "[" << rows.size() << "] = {\n";
@@ -224,6 +228,7 @@ void WriteSources(const InputData& data, const Database& db, const std::filesyst
     for (std::size_t p = 0; p < data.Packages.size(); ++p)
         WriteIfChanged(outDir / ("PinOutData_" + data.Packages[p].Id + ".cpp"),
                        PinOutSource(data, db, static_cast<int>(p)));
+    WriteIfChanged(outDir / "StoredBSDLData.cpp", StoredBSDLSource(data, db));
 }
 
 } // namespace devgen
