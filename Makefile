@@ -8,7 +8,7 @@ STAGE := $(BUILD_DIR)/stage
 ARRIA5 := $(STAGE)/bin/arria5
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps configure build test asan-test demo bench clean
+.PHONY: all deps configure build test asan-test fuzz demo bench clean
 
 all: build
 
@@ -26,6 +26,11 @@ test: build
 
 asan-test:
 	@$(MAKE) --no-print-directory test PRESET=asan
+
+# The fuzz targets (clang, libFuzzer, sanitizers) for a fixed time each.
+fuzz:
+	@scripts/setup-deps clang libclang-rt-14-dev
+	@FUZZ_SECONDS=$${FUZZ_SECONDS:-30} scripts/fuzz-smoke
 
 demo: build
 	@$(ARRIA5) demo

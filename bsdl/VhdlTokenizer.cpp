@@ -1,8 +1,6 @@
 #include "bsdl/VhdlTokenizer.h"
 
-#include <algorithm>
 #include <array>
-#include <cstring>
 
 namespace bsdl {
 

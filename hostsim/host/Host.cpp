@@ -21,6 +21,7 @@ THost* GCurrentHost = nullptr;
 
 // Driver operations a host device passes on.
 constexpr int32_t kDriver_SetTavrelDevice = 503754;
+constexpr int32_t kDriver_GetBSDLEntity = 503406;
 constexpr int32_t kDriver_ResetDevice = 503786;
 constexpr int32_t kDriver_GetDeviceState = 503787;
 constexpr int32_t kDriver_ProgramDevice = 503788;
@@ -188,6 +189,9 @@ void THost::AttachDrivers()
         if (!driver) continue;
         FDevices[position]->SetDriver(driver);
         driver.Call(kDriver_SetTavrelDevice, {static_cast<com::IDispatch*>(FDevices[position].Get())});
+        // The chain's JTAG device carries the boundary-scan description of its kind.
+        if (const com::TDispatchRef entity = driver.CallObject(kDriver_GetBSDLEntity))
+            FChannel->Device(static_cast<int32_t>(position)).SetBoundaryScanEntity(entity.Get());
     }
 }
 

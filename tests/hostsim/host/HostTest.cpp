@@ -40,7 +40,11 @@ TEST(HostTest, DriversOfTheBenchKnowTheirVendorAndDevice)
     com::TDispatchRef device(&host.Device(0));
     EXPECT_EQ(device.CallString(503380), "5AGXFB3H4F35C4N");
     EXPECT_EQ(device.CallInt(503629), 0);
-    EXPECT_TRUE(device.CallObject(503630)) << "the chain's channel";
+    const com::TDispatchRef channel = device.CallObject(503630);
+    EXPECT_TRUE(channel) << "the chain's channel";
+    const com::TDispatchRef jtagDevice = channel.CallObject(503579, {2});
+    EXPECT_EQ(jtagDevice.CallObject(503550).CallString(503458), "ARRIA_V_5AGTFC7H3F35")
+        << "the JTAG device carries its boundary-scan entity";
     // The plug-in's own access layer finds the host's libraries and objects.
     EXPECT_EQ(hostaccess::GetWorkspace().Get(), host.Workspace());
     EXPECT_EQ(hostaccess::GetJTagPortCount(), 1);
