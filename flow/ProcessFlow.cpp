@@ -233,7 +233,7 @@ void TTavrelAbstractProcessFlow::SetParentStage(IDispatch* flow)
 {
     if (flow && IsSelfOrAncestor(THostObject(flow), AsDispatch()))
         throw std::runtime_error("The flow stage \"" + FStageName + "\" cannot be placed inside itself");
-    FParent = THostObject(flow);
+    FParent = flow;
 }
 
 IDispatch* TTavrelAbstractProcessFlow::GetDependency(int32_t index)
@@ -441,7 +441,14 @@ TProcessFlowCategory::TProcessFlowCategory(std::string name, std::string caption
 
 // A group is freed only once no child refers to it any more, so the children
 // are simply let go.
-TProcessFlowCategory::~TProcessFlowCategory() { FChildren.Clear(); }
+TProcessFlowCategory::~TProcessFlowCategory()
+{
+    try {
+        ClearChildren();
+    } catch (...) {
+        FChildren.Clear();
+    }
+}
 
 int TProcessFlowCategory::CompareFlows(com::IUnknown* a, com::IUnknown* b)
 {

@@ -216,7 +216,7 @@ public:
     void EditProperties() override {}
     int32_t ReportCount() override { return 0; }
     std::string ReportPath(int32_t) override { return {}; }
-    IDispatch* GetParentStage() override { return FParent.Get(); }
+    IDispatch* GetParentStage() override { return FParent; }
     void SetParentStage(IDispatch* flow) override;
     int32_t GetChildStageCount() override { return 0; }
     IDispatch* GetChildStage(int32_t) override { return nullptr; }
@@ -279,7 +279,9 @@ protected:
     std::string FStageCaption;
     std::string FStageDescription;
     std::string FBasePath;
-    THostObject FParent;
+    // The group this flow sits in. Not counted: the group holds its children and
+    // clears their parent when it lets them go, so no reference cycle keeps both alive.
+    IDispatch* FParent = nullptr;
     host::TAdvancedInterfaceList FDependencies;
     bool FRunning = false;
     bool FCancelled = false;
