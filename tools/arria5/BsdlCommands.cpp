@@ -208,36 +208,9 @@ int Print(const json& report, bool asJson)
     return 0;
 }
 
-bool SameTextAscii(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
-// KIND is an index or a full part name in any letter case.
-int32_t KindOf(const hostsim::TPluginLibrary& plugin, const std::string& text)
-{
-    const int32_t count = plugin.DriverCount();
-    int32_t index = -1;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), index);
-    if (ec == std::errc() && end == text.data() + text.size()) {
-        if (index < 0 || index >= count)
-            throw TUsageError(fmt::format("device kind index {} is out of range (0..{})", index, count - 1));
-        return index;
-    }
-    for (int32_t kind = 0; kind < count; ++kind)
-        if (const com::TDispatchRef driver = plugin.CreateDriver(kind);
-            driver && SameTextAscii(driver.CallString(kDriver_GetDeviceName), text))
-            return kind;
-    throw TUsageError(fmt::format("unknown device kind '{}' (run 'arria5 kinds' for the list)", text));
-}
-
 int RunStored(const hostsim::TPluginLibrary& plugin, const std::string& kindText, bool asJson)
 {
-    const int32_t kind = KindOf(plugin, kindText);
+    const int32_t kind = ResolveKind(plugin, kindText);
     const com::TDispatchRef driver = plugin.CreateDriver(kind);
     const com::TDispatchRef entity = driver.CallObject(kDriver_GetBSDLEntity);
     if (!entity) {

@@ -143,12 +143,7 @@ com::TDispatchRef FindStep(const com::TDispatchRef& group, const std::string& na
         const std::string stage = child.CallString(kFlow_StageName);
         std::string caption = child.CallString(kFlow_StageCaption);
         std::erase(caption, '&');
-        auto same = [&](const std::string& a) {
-            return a.size() == name.size() && std::equal(a.begin(), a.end(), name.begin(), [](char x, char y) {
-                       return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-                   });
-        };
-        if (same(stage) || same(caption)) return child;
+        if (SameTextAscii(stage, name) || SameTextAscii(caption, name)) return child;
         known += (known.empty() ? "" : ", ") + ("\"" + stage + "\"");
     }
     throw TUsageError(fmt::format("the build has no step '{}' (steps: {})", name, known));

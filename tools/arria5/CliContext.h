@@ -37,6 +37,11 @@ private:
     std::unique_ptr<hostsim::THost> FHost;
 };
 
+// A device kind given as an index or a full part name in any letter case;
+// throws TUsageError naming the text when there is no such kind.
+int32_t ResolveKind(const hostsim::TPluginLibrary& plugin, const std::string& text);
+bool SameTextAscii(std::string_view a, std::string_view b);
+
 // Each group of commands adds its subcommands; their callbacks set ExitCode.
 void RegisterDescribeCommands(CLI::App& app, TCliContext& context);
 void RegisterChainCommands(CLI::App& app, TCliContext& context);

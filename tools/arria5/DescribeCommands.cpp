@@ -10,8 +10,6 @@
 
 namespace arria5cli {
 
-namespace {
-
 bool SameTextAscii(std::string_view a, std::string_view b)
 {
     if (a.size() != b.size()) return false;
@@ -21,7 +19,6 @@ bool SameTextAscii(std::string_view a, std::string_view b)
     return true;
 }
 
-// KIND is an index or a full part name in any letter case.
 int32_t ResolveKind(const hostsim::TPluginLibrary& plugin, const std::string& text)
 {
     const int32_t count = plugin.DriverCount();
@@ -38,6 +35,8 @@ int32_t ResolveKind(const hostsim::TPluginLibrary& plugin, const std::string& te
     }
     throw TUsageError(fmt::format("unknown device kind '{}' (run 'arria5 kinds' for the list)", text));
 }
+
+namespace {
 
 int RunKinds(const hostsim::TPluginLibrary& plugin, bool json)
 {
