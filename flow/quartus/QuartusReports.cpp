@@ -8,33 +8,9 @@ namespace tavrel::quartus {
 
 namespace {
 
-std::string Upper(std::string text)
-{
-    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-}
-
 bool ContainsNoCase(const std::string& text, const std::string& part)
 {
-    return Upper(text).find(Upper(part)) != std::string::npos;
-}
-
-// Replaces every occurrence, scanning once from the left, without regard to case.
-std::string ReplaceAllNoCase(const std::string& text, const std::string& from, const std::string& to)
-{
-    if (from.empty()) return text;
-    const std::string upperText = Upper(text), upperFrom = Upper(from);
-    std::string out;
-    size_t at = 0;
-    while (true) {
-        const size_t found = upperText.find(upperFrom, at);
-        if (found == std::string::npos) break;
-        out.append(text, at, found - at);
-        out += to;
-        at = found + from.size();
-    }
-    out.append(text, at, std::string::npos);
-    return out;
+    return UpperText(text).find(UpperText(part)) != std::string::npos;
 }
 
 constexpr std::array<const char*, 11> kFitterResources = {
@@ -85,7 +61,7 @@ std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 void AddUnique(std::vector<std::string>& items, const std::string& item)
 {
     for (const std::string& existing : items)
-        if (Upper(existing) == Upper(item)) return;
+        if (UpperText(existing) == UpperText(item)) return;
     items.push_back(item);
 }
 
@@ -118,6 +94,29 @@ std::vector<std::string> SplitQuotedFields(const std::string& item)
 
 } // namespace
 
+std::string UpperText(std::string text)
+{
+    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+std::string ReplaceAllNoCase(const std::string& text, const std::string& from, const std::string& to)
+{
+    if (from.empty()) return text;
+    const std::string upperText = UpperText(text), upperFrom = UpperText(from);
+    std::string out;
+    size_t at = 0;
+    while (true) {
+        const size_t found = upperText.find(upperFrom, at);
+        if (found == std::string::npos) break;
+        out.append(text, at, found - at);
+        out += to;
+        at = found + from.size();
+    }
+    out.append(text, at, std::string::npos);
+    return out;
+}
+
 std::string TrimText(const std::string& text)
 {
     size_t first = 0, last = text.size();
@@ -138,10 +137,10 @@ std::vector<TSummaryItem> ReadFitterResources(const std::vector<std::string>& li
             break;
         }
         const std::string line = NormalizeResourceLine(raw);
-        const std::string upper = Upper(line);
+        const std::string upper = UpperText(line);
         if (upper.find("USER") != std::string::npos) continue;
         const bool resource = std::any_of(kFitterResources.begin(), kFitterResources.end(),
-                                          [&](const char* name) { return upper.find(Upper(name)) != std::string::npos; });
+                                          [&](const char* name) { return upper.find(UpperText(name)) != std::string::npos; });
         if (!resource) continue;
         const size_t equals = line.find('=');
         std::string name = equals == std::string::npos ? line : line.substr(0, equals);
@@ -167,7 +166,7 @@ TTimingItems ReadTimeQuestItems(const std::vector<std::string>& lines, double ve
             continue;
         }
         if (marked && ContainsNoCase(line, "Setup Summary")) break;
-        const std::string upper = Upper(line);
+        const std::string upper = UpperText(line);
         if (line.empty() || upper.find(';') == std::string::npos || upper.find("; SLOW") != std::string::npos ||
             upper.find("; FMAX") != std::string::npos)
             continue;
@@ -201,7 +200,7 @@ TTimingItems ReadClassicItems(const std::vector<std::string>& lines)
             continue;
         }
         if (ContainsNoCase(line, "; Timing Analyzer Settings")) break;
-        const std::string upper = Upper(line);
+        const std::string upper = UpperText(line);
         if (line.empty() || (upper.find("CLOCK SETUP") == std::string::npos && upper.find("WORST-CASE") == std::string::npos))
             continue;
         std::string text = TrimText(line);
@@ -228,7 +227,7 @@ TTimingItems ReadClassicItems(const std::vector<std::string>& lines)
 
 std::string AlignOnUnit(const std::string& value, const std::string& unit)
 {
-    const size_t found = Upper(value).find(Upper(unit));
+    const size_t found = UpperText(value).find(UpperText(unit));
     if (found == std::string::npos) return value;
     const size_t column = found + 1;
     return column >= 8 ? value : std::string(8 - column, ' ') + value;

@@ -34,6 +34,10 @@ std::vector<TSummaryItem> TimingSummary(const TTimingItems& items, bool classic)
 std::string AlignOnUnit(const std::string& value, const std::string& unit);
 // Removes surrounding characters with codes up to 32.
 std::string TrimText(const std::string& text);
+// The text in ASCII upper case.
+std::string UpperText(std::string text);
+// Replaces every occurrence, scanning once from the left, without regard to case.
+std::string ReplaceAllNoCase(const std::string& text, const std::string& from, const std::string& to);
 
 inline constexpr const char* kResourceSection = "Device Resources - Usage Summary";
 inline constexpr const char* kTimingSection = "Design Statistics - Timing Summary";

@@ -39,27 +39,6 @@ constexpr int32_t kDevice_Download = 503638;
 
 bool StartsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
 
-std::string Upper(std::string text)
-{
-    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-}
-
-std::string ReplaceNoCase(const std::string& text, const std::string& token, const std::string& value)
-{
-    const std::string upperText = Upper(text), upperToken = Upper(token);
-    std::string out;
-    size_t at = 0;
-    while (true) {
-        const size_t found = upperText.find(upperToken, at);
-        if (found == std::string::npos) break;
-        out.append(text, at, found - at);
-        out += value;
-        at = found + token.size();
-    }
-    return out + text.substr(at);
-}
-
 // Linux file systems tell letter cases apart where the tools' own platform does
 // not: a report named design.fit.rpt is the step's design.Fit.Rpt.
 std::string ExistingVariant(const std::string& path)
@@ -67,10 +46,10 @@ std::string ExistingVariant(const std::string& path)
     std::error_code ec;
     if (fs::exists(path, ec)) return path;
     const fs::path wanted(path);
-    const std::string name = Upper(wanted.filename().string());
+    const std::string name = UpperText(wanted.filename().string());
     const fs::path folder = wanted.has_parent_path() ? wanted.parent_path() : fs::path(".");
     for (const auto& entry : fs::directory_iterator(folder, ec))
-        if (Upper(entry.path().filename().string()) == name) return entry.path().string();
+        if (UpperText(entry.path().filename().string()) == name) return entry.path().string();
     return {};
 }
 
@@ -196,7 +175,7 @@ std::string TFlowStage_Altera_Abstract::ReplaceMacros(const std::string& text)
         {".ReplaceConfigDeviceFlag", configDevice},
         {".ReplaceAddTimeQuestFile", addTimeQuest},
     };
-    for (const auto& [token, value] : tokens) result = ReplaceNoCase(result, token, value);
+    for (const auto& [token, value] : tokens) result = ReplaceAllNoCase(result, token, value);
     return result;
 }
 
